@@ -191,8 +191,11 @@ static void apply_value(OptionEntry *row, char *line, const char *value, int mod
     case VAR_INSERT_DNA:
     case VAR_INSERT_RNA:
     case VAR_INSERT_PROTEIN: {
+      // A value the full list skips is not read either: "Skipping" means the file is left alone.
+      bool full = *static_cast<int32_t *>(row[1].var) >= MAX_LIST_VALUES;
       add_to_string_list(row, value);
       row->changed = 1;
+      if (full) return;
       int current_id = alphabet != nullptr ? alphabet->internal_id : 0;
       if (row->type == VAR_INSERT || row->type - VAR_INSERT == current_id) {
         std::string name = value;  // the entry's buffer may be reused while the file is read

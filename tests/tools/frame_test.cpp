@@ -234,6 +234,25 @@ TEST(Frame, ListsHoldAtMostOneHundredValues) {
                        fitseq_frame_end());
 }
 
+// An insert skipped because the insert list is full was once still read as a parameter file.
+TEST(Frame, InsertSkippedByAFullListIsNotRead) {
+  Workdir dir;
+  dir.write("p.txt", "% nothing\n");
+  dir.write("q.txt", "maxmem 5\n");
+  std::vector<std::string> args = {"run"};
+  for (int k = 0; k < 100; k++) {
+    args.push_back("-i");
+    args.push_back("p.txt");
+  }
+  args.push_back("-i");
+  args.push_back("q.txt");
+  RunResult r = dir.run("fitseq", args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Only 100 i values can be specified.  Skipping q.txt.\n"), std::string::npos);
+  EXPECT_EQ(r.err.find("Reading parameter file q.txt"), std::string::npos);
+  EXPECT_NE(r.err.find("Reading parameter file p.txt"), std::string::npos);
+}
+
 // ---- Fatal errors -----------------------------------------------------------------------------
 
 TEST(Frame, FatalErrorsCarryTheErrorPrefix) {
