@@ -13,6 +13,7 @@
 
 #include "alphabet/alphabet.h"
 #include "init/init.h"
+#include "models/models.h"
 #include "util/util.h"
 
 namespace qor {
@@ -102,14 +103,20 @@ static void skip_model_block(FILE *file, const char *source, int *line_number) {
 }
 
 // A model block met in a parameter file (row index 0 to 3), after the command-line and the
-// keep/kind checks. This is the one place where the model reader joins the parameter files: until
-// it does, every block takes the skipping path, even when its kind is wanted.
+// keep/kind checks: the model reader builds the bundle from the block, starting at this line.
 static void load_model_block(FILE *file, const char *line, OptionEntry *row, int mode, const char *prefix,
                              const char *source, int *line_number) {
-  (void)row;
-  (void)mode;
-  if (verbout != nullptr) fprintf(verbout, "%s Skipping %s\n", prefix, line);
-  skip_model_block(file, source, line_number);
+  if (verbout != nullptr) fprintf(verbout, "%s Reading %s\n", prefix, line);
+  RModel **holder = static_cast<RModel **>(row->var);
+  if (*holder != nullptr) {
+    free_rmodel(holder);
+    if (mode != MODE_SILENT && row->changed != 0)
+      fprintf(stderr, "%s Note: Last %s specified will be used.\n", prefix, row->name);
+  }
+  row->changed = 1;
+  std::vector<char> kind(strlen(line) + 1), text(strlen(line) + 1);
+  *holder = read_rmodel(file, source, line_number, line, kind.data(), text.data(), 0);
+  if (current_line_continues != nullptr) *current_line_continues = false;
 }
 
 static void apply_model_entry(FILE *file, const char *line, OptionEntry *row, int mode, const char *prefix,

@@ -12,6 +12,7 @@
 
 #include "alphabet/alphabet.h"
 #include "init/init.h"
+#include "models/models.h"
 #include "util/util.h"
 
 namespace qor {
@@ -87,10 +88,14 @@ static void read_defaults_file(char *defaults_note, int model_kinds) {
 // ---- Models named by parameters ---------------------------------------------------------------
 
 // The first models of the files named by model_file, regularizer_file and nullmodel_file become
-// MODEL, REGULARIZER and NULLMODEL. This is the one place where the model reader joins the frame;
-// until it does, these parameters are stored and listed but load nothing.
+// MODEL, REGULARIZER and NULLMODEL, replacing bundles from model blocks; a missing file is fatal.
 static void load_models_named_by_parameters(int model_kinds) {
-  (void)model_kinds;
+  const int fatal = 1;
+  if (model_kinds & (WANT_MODEL | WANT_ANY_MODEL))
+    read_first_rmodel(model_filename, "initial model", 0, &base_model, fatal);
+  if (model_kinds & WANT_REGULARIZER)
+    read_first_rmodel(regularizer_filename, "regularizer", 0, &base_regularizer, fatal);
+  if (model_kinds & WANT_NULLMODEL) read_first_rmodel(nullmodel_filename, "null model", 0, &users_null, fatal);
 }
 
 // ---- The base regularizer ---------------------------------------------------------------------
@@ -101,9 +106,23 @@ RModel *make_base_regularizer(int track) {
     error("make_base_regularizer: track %d has no alphabet", track);
   Alphabet *previous = alphabet;
   alphabet = alphabets[track];
-  // The bundle of one node built from the alphabet's regularizer weights joins here with the model
-  // records; until then there is no bundle to build.
-  RModel *bundle = nullptr;
+  RModel *bundle = alloc_rmodel(nullptr);
+  bundle->length = -1;  // no numbered nodes
+  bundle->neg_count = 0;
+  alloc_rmodel(bundle);
+  Node *node = alloc_node();
+  for (int k = 0; k < 3; k++) {
+    node->djump[k] = alphabet->transition_regularizer[k];
+    node->mjump[k] = alphabet->transition_regularizer[3 + k];
+    node->ijump[k] = alphabet->transition_regularizer[6 + k];
+  }
+  for (int i = 0; i < alphabet->flength; i++) {
+    node->match[i] = alphabet->match_regularizer[i];
+    node->insert[i] = alphabet->insert_regularizer[i];
+  }
+  bundle->generic = node;
+  bundle->begin = nullptr;  // both shortcuts are empty: the bundle has no numbered nodes
+  bundle->end = bundle->end_slots[0];
   alphabet = previous;
   return bundle;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "init/init.h"
+#include "models/models.h"
 #include "util/util.h"
 
 namespace qor {
@@ -42,10 +43,7 @@ static bool is_list_type(int type) {
 // the listing; no bundle can be held before the model reader is joined, so reaching it is an
 // internal error.
 static void print_regularizer_bundle(FILE *out, RModel *bundle, int binary) {
-  (void)out;
-  (void)bundle;
-  (void)binary;
-  error("init:print_init: the REGULARIZER bundle cannot be listed without the model writer");
+  nice_print_rmodel(out, bundle, "REGULARIZER", "Initial regularizer", nullptr, binary);
 }
 
 void print_init(FILE *out, int all, int commented, int binary) {
