@@ -6,6 +6,9 @@
 #include <cstdlib>
 
 #include "alphabet/alphabet.h"
+#include "hssp/hssp.h"
+#include "models/models.h"
+#include "seqformat/seqformat.h"
 #include "seqfile/seqfile.h"
 #include "util/util.h"
 
@@ -15,18 +18,8 @@ int16_t seqfilef = 0;
 
 // ---- Format names -----------------------------------------------------------------------------
 
-// The names of the formats this detection can give so far. The multi-format reader's name table
-// takes over here once it exists.
-static const char *format_name(int format) {
-  switch (format) {
-    case SEQFORMAT_NBRF:
-      return "nbrf";
-    case SEQFORMAT_PEARSON:
-      return "pearson";
-    default:
-      return "unknown";
-  }
-}
+// The name of a format code, from the multi-format reader's name table ("unknown" for 20).
+static const char *format_name(int format) { return SeqFormatString(static_cast<int16_t>(format)); }
 
 // ---- FASTA and NBRF recognition ---------------------------------------------------------------
 
@@ -73,17 +66,42 @@ int is_fasta_or_nbrf(const char *filename, int *seqtype) {
 // ---- Detection of a named file ----------------------------------------------------------------
 
 // detect_other_format
-//   The one place for the formats that are neither FASTA/NBRF nor an empty file, tried in this
-//   order: model files (format 20, type 0), HSSP files (format 19, protein) and the multi-format
-//   detector (its format, lines to skip and, when want_type is set, the type of its first entry).
-//   None of them is available yet, so every such file is reported as undeterminable.
+//   The formats that are neither FASTA/NBRF nor an empty file, tried in this order: model files by
+//   name or content (format 20, no type guessed), HSSP files (format 19, protein), then the
+//   multi-format detector (its format and lines to skip and, when want_type is set, the type
+//   guessed from its first entry).
+// Fatal: the detector reports an error ("See QOR manual for more information\n").
 static void detect_other_format(const char *filename, int *format, int *seqtype, int *skip_lines,
                                 bool want_type) {
-  (void)format;
-  (void)seqtype;
-  (void)skip_lines;
-  (void)want_type;
-  error("cannot determine the format of file %s: it is neither FASTA nor NBRF", filename);
+  if (is_modelfilename(filename) || is_model_file(filename)) {
+    *format = SEQFORMAT_MODEL;
+    *seqtype = SEQTYPE_UNKNOWN;
+    return;
+  }
+  if (isHSSP(filename)) {
+    *format = SEQFORMAT_HSSP;
+    *seqtype = SEQTYPE_PROTEIN;
+    return;
+  }
+  FILE *f = open_read(filename, OPEN_REQUIRED);
+  int32_t skip = 0;
+  int16_t err = 0;
+  int16_t fmt = seqFileFormatFp(f, &skip, &err);
+  close_read(f);
+  if (readSeqErr(err, filename)) error("See QOR manual for more information\n");
+  *format = fmt;
+  *skip_lines = skip;
+  *seqtype = SEQTYPE_UNKNOWN;
+  if (want_type) {
+    int32_t length = 0;
+    int16_t entries = 0;
+    err = 0;
+    char *text = readSeq(1, filename, skip, fmt, &length, &entries, &err, nullptr);
+    if (text != nullptr) {
+      *seqtype = getseqtype(text, length);
+      free(text);
+    }
+  }
 }
 
 // seqfile_format_type

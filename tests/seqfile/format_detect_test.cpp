@@ -135,11 +135,34 @@ TEST(SeqfileFormatType, NamesAndUndeterminableFiles) {
               ExitedWithCode(1),
               Eq(std::string(
                   "Error: alphabet must be explictly specified when multiple sequence tracks are used\n")));
-  EXPECT_EXIT(qor::seqfile_format_type(plain.c_str(), &format, nullptr, nullptr), ExitedWithCode(1),
-              Eq("Error: cannot determine the format of file " + plain + ": it is neither FASTA nor NBRF\n"));
-  // White space only is not an empty file.
-  EXPECT_EXIT(qor::seqfile_format_type(blank.c_str(), &format, nullptr, nullptr), ExitedWithCode(1),
-              Eq("Error: cannot determine the format of file " + blank + ": it is neither FASTA nor NBRF\n"));
+}
+
+// Files that are neither FASTA nor NBRF go to the model-file, HSSP and multi-format detection.
+TEST(SeqfileFormatType, OtherFormatsAreDetected) {
+  alphatest::TempDir dir;
+  std::string plain = dir.write("plain.txt", "ACGTACGT\nACGT\n");
+  std::string model = dir.write("m.txt", "% a model\nMODEL -- x\nalphabet DNA\nENDMODEL\n");
+  std::string named = dir.write("n.mod", "not read for the name check\n");
+  struct Case {
+    std::string file;
+    int format, type;
+    const char *name;
+  } cases[] = {
+      {plain, 13, qor::SEQTYPE_DNA, "plain"},
+      {model, qor::SEQFORMAT_MODEL, qor::SEQTYPE_UNKNOWN, "unknown"},
+      {named, qor::SEQFORMAT_MODEL, qor::SEQTYPE_UNKNOWN, "unknown"},
+      {std::string(QOR_TEST_DATA) + "/hssp_two_blocks.hssp", qor::SEQFORMAT_HSSP, qor::SEQTYPE_PROTEIN, "HSSP"},
+      {std::string(QOR_TEST_DATA) + "/fmt_msf.msf", 15, -1, "msf"},
+      {std::string(QOR_TEST_DATA) + "/fmt_genbank.gb", 2, -1, "genbank"},
+  };
+  for (const auto &c : cases) {
+    int format = -9, type = -9, skip = -9;
+    EXPECT_STREQ(qor::seqfile_format_type(c.file.c_str(), &format, &type, &skip), c.name) << c.file;
+    EXPECT_EQ(format, c.format) << c.file;
+    if (c.type >= 0) EXPECT_EQ(type, c.type) << c.file;
+    EXPECT_EQ(skip, 0) << c.file;
+    EXPECT_EQ(qor::seqfilef, c.format);
+  }
 }
 
 }  // namespace
