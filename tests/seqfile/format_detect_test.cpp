@@ -159,7 +159,9 @@ TEST(SeqfileFormatType, OtherFormatsAreDetected) {
     int format = -9, type = -9, skip = -9;
     EXPECT_STREQ(qor::seqfile_format_type(c.file.c_str(), &format, &type, &skip), c.name) << c.file;
     EXPECT_EQ(format, c.format) << c.file;
-    if (c.type >= 0) EXPECT_EQ(type, c.type) << c.file;
+    if (c.type >= 0) {
+      EXPECT_EQ(type, c.type) << c.file;
+    }
     EXPECT_EQ(skip, 0) << c.file;
     EXPECT_EQ(qor::seqfilef, c.format);
   }
