@@ -17,9 +17,12 @@
 #include <vector>
 
 #include "alphabet/alphabet.h"
+#include "support/capture.h"
 #include "init/init.h"
 
 namespace alphatest {
+
+using qortest::stderr_of;
 
 constexpr int TABLE_SIZE = qor::NUM_BUILTIN_ALPHABETS + qor::NUM_ALPHABET_DEF_SLOTS + 1;
 
@@ -71,25 +74,6 @@ class AlphabetState {
   char *saved_def_;
   std::vector<int32_t> saved_changed_;
 };
-
-// What f writes to the standard error stream.
-inline std::string stderr_of(const std::function<void()> &f) {
-  fflush(stderr);
-  FILE *tmp = tmpfile();
-  if (tmp == nullptr) throw std::runtime_error("tmpfile failed");
-  int saved = dup(2);
-  dup2(fileno(tmp), 2);
-  f();
-  fflush(stderr);
-  dup2(saved, 2);
-  close(saved);
-  std::string text;
-  rewind(tmp);
-  int c;
-  while ((c = getc(tmp)) != EOF) text += static_cast<char>(c);
-  fclose(tmp);
-  return text;
-}
 
 // A fresh directory for fixture files, removed with its files at the end.
 class TempDir {

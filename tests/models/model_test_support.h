@@ -5,6 +5,8 @@
 #define QOR_TESTS_MODELS_MODEL_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
+
+#include "support/capture.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,22 +26,10 @@
 
 namespace modeltest {
 
-// Runs body in a forked child and expects it to finish without a failed assertion, a fatal error
-// or a leak (the child ends through exit, so the leak checker of a sanitizer build runs there).
-inline void in_child(const std::function<void()> &body) {
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    body();
-    fflush(nullptr);
-    exit(testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "the test body failed in its child process (see its output above); status " << status;
-}
+using qortest::in_child;
+using qortest::output_of;
+using qortest::stderr_of;
+using qortest::stream_of;
 
 // Installs the built-in alphabet name on track 0 (call in a child).
 inline void use_alphabet(const char *name) {
@@ -47,47 +37,6 @@ inline void use_alphabet(const char *name) {
   qor::init_alphabet_by_name(name, 0, "test");
 }
 
-// What f writes to the standard error stream.
-inline std::string stderr_of(const std::function<void()> &f) {
-  fflush(stderr);
-  FILE *tmp = tmpfile();
-  if (tmp == nullptr) throw std::runtime_error("tmpfile failed");
-  int saved = dup(2);
-  dup2(fileno(tmp), 2);
-  f();
-  fflush(stderr);
-  dup2(saved, 2);
-  close(saved);
-  std::string text;
-  rewind(tmp);
-  int c;
-  while ((c = getc(tmp)) != EOF) text += static_cast<char>(c);
-  fclose(tmp);
-  return text;
-}
-
-// A stream holding bytes, positioned at the start.
-inline FILE *stream_of(const std::string &bytes) {
-  FILE *f = tmpfile();
-  if (f == nullptr) throw std::runtime_error("tmpfile failed");
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  rewind(f);
-  return f;
-}
-
-// What f writes to a stream.
-inline std::string output_of(const std::function<void(FILE *)> &f) {
-  FILE *out = tmpfile();
-  if (out == nullptr) throw std::runtime_error("tmpfile failed");
-  f(out);
-  fflush(out);
-  std::string text;
-  rewind(out);
-  int c;
-  while ((c = getc(out)) != EOF) text += static_cast<char>(c);
-  fclose(out);
-  return text;
-}
 
 // Reads the first block of text (searching for its header) under the source name "test.mod".
 inline qor::RModel *read_text(const std::string &text, int *lines = nullptr, int track = 0) {

@@ -5,6 +5,8 @@
 #define QOR_TESTS_PREPARE_PREPARE_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
+
+#include "support/capture.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,72 +28,15 @@
 
 namespace preptest {
 
-// Failed assertions recorded so far in the running test.
-inline int failed_parts() {
-  const testing::TestResult *result = testing::UnitTest::GetInstance()->current_test_info()->result();
-  int failed = 0;
-  for (int i = 0; i < result->total_part_count(); i++)
-    if (result->GetTestPartResult(i).failed()) failed++;
-  return failed;
-}
-
-// Runs body in a forked child and expects it to finish without a failed assertion or a fatal
-// error; the child ends through exit, so a sanitizer build checks it for leaks. Only the child's
-// own failures count (a child forked after an earlier failure of the test starts clean).
-inline void in_child(const std::function<void()> &body) {
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int before = failed_parts();
-    body();
-    fflush(nullptr);
-    exit(failed_parts() > before ? 1 : 0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "the test body failed in its child process (see its output above); status " << status;
-}
+using qortest::in_child;
+using qortest::output_of;
+using qortest::stderr_of;
 
 // Parameter defaults and the built-in alphabet name on track 0 (call in a child).
 inline void setup(const char *alphabet_name = "protein") {
   qor::initialize_variables();
   qor::init_alphabets();
   qor::init_alphabet_by_name(alphabet_name, 0, "test");
-}
-
-// What f writes to a stream it is given.
-inline std::string output_of(const std::function<void(FILE *)> &f) {
-  FILE *out = tmpfile();
-  if (out == nullptr) throw std::runtime_error("tmpfile failed");
-  f(out);
-  fflush(out);
-  std::string text;
-  rewind(out);
-  int c;
-  while ((c = getc(out)) != EOF) text += static_cast<char>(c);
-  fclose(out);
-  return text;
-}
-
-// What f writes to the standard error stream.
-inline std::string stderr_of(const std::function<void()> &f) {
-  fflush(stderr);
-  FILE *tmp = tmpfile();
-  if (tmp == nullptr) throw std::runtime_error("tmpfile failed");
-  int saved = dup(2);
-  dup2(fileno(tmp), 2);
-  f();
-  fflush(stderr);
-  dup2(saved, 2);
-  close(saved);
-  std::string text;
-  rewind(tmp);
-  int c;
-  while ((c = getc(tmp)) != EOF) text += static_cast<char>(c);
-  fclose(tmp);
-  return text;
 }
 
 // A fresh temporary directory (removed with its files by the destructor).
