@@ -1,5 +1,7 @@
 // The row recurrence shared by the seven row kernels, written once: node 0, node 1, the nodes
-// 2..L-1 that may take local jumps, node L (where a jump out lands) and the end node L+1.
+// 2..L-1 that may take local jumps, node L (where a jump out lands) and the end node L+1. These
+// scalar kernels are the reference; the vector minimum kernels (dprow_min_fast.cpp) reuse the
+// row's head and tail from here and must give identical rows and trace codes.
 // A kernel is an instantiation of dprow_kernel with its combination (log-sum or minimum) and its
 // options; the local mode, the row position and the presence of a constraint select one of eight
 // loop instantiations once per row, so the loop over nodes branches only on the node type.
@@ -25,6 +27,12 @@ struct Options {
   static constexpr bool other_trans = kOtherTrans;  // transition costs into delete and insert states
   static constexpr bool insert_emit = kInsertEmit;  // insert emission costs
 };
+
+// The minimum kernels: log-sum, trace, flow, match transitions, other transitions, insert emissions.
+using ViterbiOptions = Options<false, false, false, true, true, true>;      // dprow_viterbi
+using AlignOptions = Options<false, true, false, true, true, true>;         // dprow_align
+using SWViterbiOptions = Options<false, false, false, false, true, false>;  // dprow_swviterbi
+using SWAlignOptions = Options<false, true, false, false, true, false>;     // dprow_swalign
 
 inline int32_t cap(int32_t x) {
   return x < DP_INFINITY ? x : DP_INFINITY;
@@ -169,55 +177,75 @@ inline void node_step(int k, const FBtrans *T, const int32_t *mcol, const int32_
   c.rd = D, c.rm = M, c.ri = I;
 }
 
+// Nodes 0 and 1 of a row (neither takes a local jump): leaves the carry at node 1.
+template <class O, bool kConstr>
+inline void row_head(const FBtrans *T, const int32_t *mcol, const int32_t *icol, const DPcell *Q, DPcell *R,
+                     FBtrans *F, DPcell *Tr, const PosConstraint *pc, const FBnodeinfo *info, Carry &c,
+                     Jumps &jp) {
+  // Node 0: D and M impossible; I from the previous row at node 0.
+  int32_t m0, i0;
+  int32_t raw_i0 = O::insert_emit ? icol[0] : 0;
+  adjust<kConstr>(0, raw_i0, info[0].label, pc, &m0, &i0);
+  if constexpr (!O::insert_emit) i0 = 0;
+  int32_t id = Q[0].D, im = Q[0].M, ii = Q[0].I;
+  if constexpr (O::other_trans) id += T[0].d2i, im += T[0].m2i, ii += T[0].i2i;
+  if constexpr (O::flow)
+    F[0] = FBtrans{DP_INFINITY, DP_INFINITY, DP_INFINITY, DP_INFINITY, DP_INFINITY, DP_INFINITY, id, im, ii};
+  int32_t ci = 0;
+  int32_t I = i0 + combine3<O>(id, im, ii, &ci);
+  c = Carry{Q[0].D, Q[0].M, Q[0].I, DP_INFINITY, DP_INFINITY, I};
+  R[0].D = DP_INFINITY;
+  R[0].M = DP_INFINITY;
+  R[0].I = I;
+  if constexpr (O::trace) Tr[0] = DPcell{0, 0, ci};
+  // Node 1: never jumps.
+  node_step<O, kConstr, false, false>(1, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
+}
+
+// Nodes `from`..L+1 of a row, the carry standing at node from-1: the nodes up to L-1 that may
+// take local jumps, node L (where the jumps out land in D_L) and the end node L+1.
+template <class O, bool kConstr, bool kIn, bool kOut>
+inline void row_tail(int from, const FBtrans *T, const int32_t *mcol, const int32_t *icol, int L,
+                     const DPcell *Q, DPcell *R, FBtrans *F, DPcell *Tr, const PosConstraint *pc,
+                     const FBnodeinfo *info, Carry &c, Jumps &jp) {
+  // Nodes from..L-1: the only nodes where local jumps happen.
+  for (int k = from; k <= L - 1; k++)
+    node_step<O, kConstr, kIn, kOut>(k, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
+  // Node L (when L > 1), where the jumps out land in D_L.
+  if (L > 1) {
+    node_step<O, kConstr, false, false>(L, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
+  }
+  if constexpr (kOut) {
+    if constexpr (O::logsum) {
+      R[L].D = cap(sumlog(jp.out, R[L].D));
+    } else if (jp.out < R[L].D) {
+      R[L].D = jp.out;
+      if constexpr (O::trace) Tr[L].D = jp.out_node;
+    }
+    c.rd = R[L].D;
+  }
+  // End node L+1.
+  node_step<O, kConstr, false, false>(L + 1, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
+}
+
+// The jump state at the start of a row: Q[1].D + jump_in_cost (read before any trace write), no
+// jump out yet.
+template <bool kIn>
+inline Jumps row_jumps(const DPcell *Q) {
+  Jumps jp{0, DP_INFINITY, TRACE_D};
+  if constexpr (kIn) jp.in_base = Q[1].D + jump_in_cost;
+  return jp;
+}
+
 // One row; kIn and kOut say whether the mode grants jumps in this row, kConstr whether residue j
 // is constrained.
 template <class O, bool kConstr, bool kIn, bool kOut>
 void row_loop(const FBtrans *T, const int32_t *mcol, const int32_t *icol, int L, DPcell *Q, DPcell *R,
               FBtrans *F, DPcell *Tr, const PosConstraint *pc, const FBnodeinfo *info) {
-  Jumps jp{0, DP_INFINITY, TRACE_D};
-  if constexpr (kIn) jp.in_base = Q[1].D + jump_in_cost;  // read before any trace write
-
-  // Node 0: D and M impossible; I from the previous row at node 0.
-  {
-    int32_t m0, i0;
-    int32_t raw_i0 = O::insert_emit ? icol[0] : 0;
-    adjust<kConstr>(0, raw_i0, info[0].label, pc, &m0, &i0);
-    if constexpr (!O::insert_emit) i0 = 0;
-    int32_t id = Q[0].D, im = Q[0].M, ii = Q[0].I;
-    if constexpr (O::other_trans) id += T[0].d2i, im += T[0].m2i, ii += T[0].i2i;
-    if constexpr (O::flow)
-      F[0] =
-          FBtrans{DP_INFINITY, DP_INFINITY, DP_INFINITY, DP_INFINITY, DP_INFINITY, DP_INFINITY, id, im, ii};
-    int32_t ci = 0;
-    int32_t I = i0 + combine3<O>(id, im, ii, &ci);
-    Carry c0{Q[0].D, Q[0].M, Q[0].I, DP_INFINITY, DP_INFINITY, I};
-    R[0].D = DP_INFINITY;
-    R[0].M = DP_INFINITY;
-    R[0].I = I;
-    if constexpr (O::trace) Tr[0] = DPcell{0, 0, ci};
-
-    Carry &c = c0;
-    // Node 1: never jumps.
-    node_step<O, kConstr, false, false>(1, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
-    // Nodes 2..L-1: the only nodes where local jumps happen.
-    for (int k = 2; k <= L - 1; k++)
-      node_step<O, kConstr, kIn, kOut>(k, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
-    // Node L (when L > 1), where the jumps out land in D_L.
-    if (L > 1) {
-      node_step<O, kConstr, false, false>(L, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
-    }
-    if constexpr (kOut) {
-      if constexpr (O::logsum) {
-        R[L].D = cap(sumlog(jp.out, R[L].D));
-      } else if (jp.out < R[L].D) {
-        R[L].D = jp.out;
-        if constexpr (O::trace) Tr[L].D = jp.out_node;
-      }
-      c.rd = R[L].D;
-    }
-    // End node L+1.
-    node_step<O, kConstr, false, false>(L + 1, T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
-  }
+  Jumps jp = row_jumps<kIn>(Q);
+  Carry c;
+  row_head<O, kConstr>(T, mcol, icol, Q, R, F, Tr, pc, info, c, jp);
+  row_tail<O, kConstr, kIn, kOut>(2, T, mcol, icol, L, Q, R, F, Tr, pc, info, c, jp);
 }
 
 // ---- Kernel entry -----------------------------------------------------------------------------
