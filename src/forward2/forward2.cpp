@@ -57,6 +57,10 @@ DPscheduleLog *dp_schedule_log = nullptr;
 
 static int sw_warning_given = 0;  // the "Illegal SW option" lines are written once per run
 
+// Emission columns of a constrained residue as the kernels used them, for the posterior
+// combination (L+2 entries each, allocated with the scratch columns).
+static int32_t *post_mcol = nullptr, *post_icol = nullptr;
+
 // Slot s of the row store (two spare cells precede slot 0).
 static inline DPcell *slot_row(int s) {
   return dpspace + 2 + static_cast<int64_t>(s) * rowlen;
@@ -296,8 +300,12 @@ void init_forward2(Model *model, float coefficient, int maxlen, int sw_option, d
   if (imtaballoc < L + 2) {
     free(mtabmem);
     free(itabmem);
+    free(post_mcol);
+    free(post_icol);
     mtabmem = static_cast<int32_t *>(mem_alloc((L + 2) * static_cast<int>(sizeof(int32_t))));
     itabmem = static_cast<int32_t *>(mem_alloc((L + 2) * static_cast<int>(sizeof(int32_t))));
+    post_mcol = static_cast<int32_t *>(mem_alloc((L + 2) * static_cast<int>(sizeof(int32_t))));
+    post_icol = static_cast<int32_t *>(mem_alloc((L + 2) * static_cast<int>(sizeof(int32_t))));
     imtaballoc = L + 2;
   }
 
@@ -305,7 +313,10 @@ void init_forward2(Model *model, float coefficient, int maxlen, int sw_option, d
   if (DP_style == 7 || DP_style == 4 || DP_style == 5) {
     if (PD == nullptr) PD = alloc_PDmodel();
     zero_PDmodel(PD, L, maxlen, DP_style != 4);
-    if (posdecodeseqlen < maxlen) {
+    // The store is made afresh as well when there is none yet (maxlen 0) or when its rows are
+    // narrower than the rows of this model.
+    if (posdecodeseqlen < maxlen || posspace == nullptr ||
+        static_cast<int64_t>(rowbytes) * (posdecodeseqlen + 4) > pdmemalloc) {
       free(posspace);
       posspace = nullptr;
       int64_t t = maxposdecodemem / rowbytes - 4;
@@ -426,6 +437,9 @@ void free_forward2() {
   free(alignspace);
   free(mtabmem);
   free(itabmem);
+  free(post_mcol);
+  free(post_icol);
+  post_mcol = post_icol = nullptr;
   free(posspace);
   dpspace = betaspace = boldspace = posspace = nullptr;
   rowindex = alignspace = mtabmem = itabmem = nullptr;
@@ -443,7 +457,9 @@ void free_forward2() {
 
 int set_procedures_and_style(Sequence *seq, int style, int pseq_method) {
   set_pseq_scale(Modtrack, numtracks, seq, pseq_method);
-  if ((style == 4 || style == 5) && seq->length > posdecodeseqlen) {
+  // (The posterior tables hold the longest sequence of the set-up; a longer one is treated alike.)
+  if ((style == 4 || style == 5) &&
+      (seq->length > posdecodeseqlen || PD == nullptr || seq->length > PD->seqlength)) {
     fprintf(stderr, "Warning:  %s (len=%d) will be Viterbi aligned.\n", seq->id ? seq->id : "", seq->length);
     style = 1;
   }
@@ -600,6 +616,30 @@ static inline void forward_row(DPkernel kernel, Sequence *seq, int j, int n, int
   guard_row(guard, prev, L, j);
   kernel(FB->trans, mcol, icol, j, n, L + 2, L, prev, cur, nullptr, trace, mode, constraint_of(seq, j),
          FB->nodeinfo);
+}
+
+// The emission columns of residue j for the posterior combination: the reversed columns the
+// backward kernel was given, adjusted as the kernels adjust them when the residue is constrained
+// (match: min(INF, d (+) (m + z)) with d by the label of the node; insert: i + z; node 0: the
+// insert only), so that the combination takes out the emission the rows contain.
+static void posterior_columns(const PosConstraint *pc, int L, const int32_t *rmcol, const int32_t *ricol,
+                              const int32_t **mout, const int32_t **iout) {
+  if (pc->label == -1) {
+    *mout = rmcol;
+    *iout = ricol;
+    return;
+  }
+  const FBnodeinfo *info = FB->rnodeinfo;
+  post_mcol[0] = rmcol[0];
+  post_icol[0] = ricol[0] + pc->unconstrained_cost;
+  for (int r = 1; r <= L + 1; r++) {
+    int32_t d = info[r].label == pc->label ? pc->satisfied_cost : pc->unsatisfied_cost;
+    int32_t m = sumlog(d, rmcol[r] + pc->unconstrained_cost);
+    post_mcol[r] = m < DP_INFINITY ? m : DP_INFINITY;
+    post_icol[r] = ricol[r] + pc->unconstrained_cost;
+  }
+  *mout = post_mcol;
+  *iout = post_icol;
 }
 
 // Makes sure the path list can hold the path of a sequence of length n.
@@ -761,7 +801,9 @@ double forback2(Sequence *seq, Model *count_model, int track) {
         backward_trace(FB->rtrans, rmcol, ricol, j, n, L + 1, L, boldspace, betaspace, betatransspace,
                        nullptr, mode, constraint_of(seq, j), FB->rnodeinfo);
         PathRecord *rec = (style == 6 || style == 100) ? &seq->path[j] : nullptr;
-        combine_rows(L, j, dp_letter_index(seq, 0, j, 0), slot_row(g), betaspace, rmcol, ricol,
+        const int32_t *pmcol, *picol;
+        posterior_columns(constraint_of(seq, j), L, rmcol, ricol, &pmcol, &picol);
+        combine_rows(L, j, dp_letter_index(seq, 0, j, 0), slot_row(g), betaspace, pmcol, picol,
                      betatransspace, boldtransspace, count_model != nullptr ? fbfreq : nullptr, style, rec,
                      total);
         DPcell *x = betaspace;

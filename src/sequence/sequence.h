@@ -172,6 +172,19 @@ void print_sequence_table(FILE *stream, const SequenceTable *table);
 // it is given (null: the plain values).
 void print_num_alignment(FILE *stream, const Sequence *seq, const char *text, int track);
 
+// ---- Posterior-path and trimmed alignments ----------------------------------------------------
+// Writes every sequence's alignment record on track followed by its posterior row (digits of
+// -ln(P)*scale for match letters, the letter for inserts, '-' for deletes); with dots non-zero
+// both are padded to equal lengths. Fatal: a null stream, a sequence without path records.
+void print_seqpathalignment(FILE *stream, const SequenceTable *table, int dots, int track, double scale);
+// Writes every sequence's alignment on track with the match letters whose -ln(P) is at least
+// threshold turned into inserts beside a delete; with dots non-zero padded to equal lengths.
+// Fatal: a null stream, a numeric alphabet, a sequence without path records.
+void print_trimalignment(FILE *stream, const SequenceTable *table, int dots, int track, double threshold);
+// Pads row (as long as text, released here) by the insert pattern of text to the sizes in
+// control; returns the new padded row (empty when control[0] is -1).
+char *add_dots_by_second_seq(char *row, const char *text, int padded_length, const int *control);
+
 }  // namespace qor
 
 #endif

@@ -80,11 +80,24 @@ int main(int argc, char **argv) {
 
   // 9. [posterior trimming] With pptrim non-zero (a value that is not a number counts as non-zero):
   //    the posterior of each residue along its alignment, <run>.pa2m and <run>.ta2m.
-  if (pptrim != 0.0)
-    fprintf(stderr,
-            "Warning:  pptrim %g: the posterior-annotated and trimmed alignments are not available in "
-            "this build; only %s.a2m is written.\n",
-            pptrim, run_name);
+  //    The engine is set up again for the longest sequence with style 100 (free-insertion modules
+  //    added, or a query-sequence model) or 6: the posterior of the existing path, left in `path`.
+  if (pptrim != 0.0) {
+    SeqInfo stats{};
+    seq_max_stats(sequences, &stats, 1, 1);
+    free_forward2();
+    int path_style = fims_added() ? 100 : 6;
+    init_forward2_tracks(models, coefficients, ntracks, stats.max_length, SW_score, jump_in_prob,
+                         jump_out_prob, path_style, probseqmethod, 2, nullptr);
+    for (int i = 0; i < sequences->count; i++)
+      if (sequences->items[i] != nullptr) forback2(sequences->items[i], nullptr, 0);
+    FILE *pa2m_file = open_outputfile(run_name, ".pa2m");
+    print_seqpathalignment(pa2m_file, sequences, a2mdots, 0, ppscale);
+    close_output(pa2m_file, run_name, ".pa2m");
+    FILE *ta2m_file = open_outputfile(run_name, ".ta2m");
+    print_trimalignment(ta2m_file, sequences, a2mdots, 0, pptrim);
+    close_output(ta2m_file, run_name, ".ta2m");
+  }
 
   // 10. The alignments of the constrained sequences saved as a constraint file (constraints_out).
   ConstraintTable *constraints_saved = nullptr;
