@@ -13,6 +13,9 @@
 # runs         number of timed runs of the 2000 sequences (default 3); the best is reported.
 # long_length  about how many residues the long sequence has (default 50000).
 #
+# FITSEQ_OPTIONS, when set, adds options to every fitseq run, e.g. FITSEQ_OPTIONS="-adpstyle 4" for
+# the posterior-decoded alignment or FITSEQ_OPTIONS="-pptrim 0.5" for the posterior outputs.
+#
 # fitseq refuses, with a message naming the sequence, a sequence whose alignment cost reaches the
 # DP engine's infinity (100000 nats); in the default mode that is a protein sequence of more than
 # about 35,000 residues. The long measurement then reports the refusal and the memory used until it.
@@ -68,7 +71,7 @@ cd "$work"
 run_fitseq() {
   local start end status=0
   start=$(date +%s.%N)
-  env -u QORRC HOME="$work" /usr/bin/time -v -o time.txt "$bin/fitseq" bench -model_file "$model" -db "$1" \
+  env -u QORRC HOME="$work" /usr/bin/time -v -o time.txt "$bin/fitseq" bench -model_file "$model" -db "$1" ${FITSEQ_OPTIONS:-} \
     > stdout.txt 2> stderr.txt || status=$?
   end=$(date +%s.%N)
   secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
@@ -91,7 +94,7 @@ for ((r = 1; r <= runs; r++)); do
 done
 records=$(grep -c '^>' bench.a2m)
 echo "database: $db ($count sequences, $residues residues; $records aligned)"
-echo "fitseq default mode: $(mcells "$residues" "$best") million DP cells/s (best of $runs;" \
+echo "fitseq ${FITSEQ_OPTIONS:-default mode}: $(mcells "$residues" "$best") million DP cells/s (best of $runs;" \
   "model length $model_length), peak RSS $peak KB"
 
 long_residues=$(residues_of "$long")

@@ -275,4 +275,25 @@ TEST(Fitseq, GlobinExampleWritesFortyFiveRecordsOfEqualColumns) {
   }
 }
 
+
+TEST(Fitseq, NonZeroPptrimWritesThePosteriorFilesAndKeepsTheAlignment) {
+  Workdir plain_dir, post_dir;
+  RunResult plain = run_dna(plain_dir, {});
+  RunResult post = run_dna(post_dir, {"-pptrim", "0.5"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_EQ(post.status, 0) << post.err;
+  EXPECT_EQ(plain_dir.files(), (std::set<std::string>{kModel, kSeqs, "run.a2m"}));
+  EXPECT_EQ(post_dir.files(), (std::set<std::string>{kModel, kSeqs, "run.a2m", "run.pa2m", "run.ta2m"}));
+  // The second (posterior) pass does not change the alignment.
+  EXPECT_EQ(post_dir.read("run.a2m"), plain_dir.read("run.a2m"));
+  auto alignment = records_of(post_dir.read("run.a2m"));
+  auto trimmed = records_of(post_dir.read("run.ta2m"));
+  ASSERT_EQ(trimmed.size(), alignment.size());
+  for (size_t i = 0; i < trimmed.size(); i++) {
+    EXPECT_EQ(trimmed[i].first, alignment[i].first);
+    EXPECT_EQ(columns_of(trimmed[i].second), 3) << trimmed[i].first;  // trimming keeps every model column
+  }
+  EXPECT_FALSE(post_dir.read("run.pa2m").empty());
+}
+
 }  // namespace
