@@ -54,6 +54,11 @@ int32_t posdecodeseqlen = 0;
 FBmodel *fbfreq = nullptr;
 DPkernel forward_inplace = nullptr, forward_save = nullptr, backward_trace = nullptr;
 DPscheduleLog *dp_schedule_log = nullptr;
+int32_t dp_renormalise = 1;
+
+// Per slot of the row store: the offset subtracted from the finite cells of the row it holds
+// (Viterbi renormalisation; allocated with rowindex).
+static int64_t *rowoffset = nullptr;
 
 static int sw_warning_given = 0;  // the "Illegal SW option" lines are written once per run
 
@@ -64,6 +69,22 @@ static int32_t *post_mcol = nullptr, *post_icol = nullptr;
 // Slot s of the row store (two spare cells precede slot 0).
 static inline DPcell *slot_row(int s) {
   return dpspace + 2 + static_cast<int64_t>(s) * rowlen;
+}
+
+// Viterbi renormalisation of a computed row: when its smallest value has reached
+// DP_RENORM_TRIGGER, the minimum is taken from every cell below DP_INFINITY and added to *offset.
+// Cells at or above the infinity keep their value, so node 0's impossible states stay exactly
+// DP_INFINITY.
+static inline void renormalise_row(DPcell *row, int L, int64_t *offset) {
+  // The minimum is at most any one cell: node 0's insert and the end cell settle most rows.
+  if (row[0].I < DP_RENORM_TRIGGER || row[L + 1].D < DP_RENORM_TRIGGER) return;
+  int32_t *v = &row[0].D;
+  int cells = 3 * (L + 2);
+  int32_t lo = INT32_MAX;
+  for (int x = 0; x < cells; x++) lo = v[x] < lo ? v[x] : lo;
+  if (lo < DP_RENORM_TRIGGER) return;
+  for (int x = 0; x < cells; x++) v[x] = v[x] < DP_INFINITY ? v[x] - lo : v[x];
+  *offset += lo;
 }
 
 static void log_event(int kind, int first, int last, int slot) {
@@ -357,10 +378,12 @@ void init_forward2(Model *model, float coefficient, int maxlen, int sw_option, d
 
   if (dprowtot < rowtot) {
     free(rowindex);
+    free(rowoffset);
     rowindex = static_cast<int32_t *>(mem_alloc(rowtot * static_cast<int>(sizeof(int32_t))));
+    rowoffset = static_cast<int64_t *>(mem_alloc(rowtot * static_cast<int>(sizeof(int64_t))));
     dprowtot = rowtot;
   }
-  for (int s = 0; s < rowtot; s++) rowindex[s] = -1;
+  for (int s = 0; s < rowtot; s++) rowindex[s] = -1, rowoffset[s] = 0;
 
   if (log05 == 0 && !FB->is_seqmodel) build_sumlog();
   scan_tables();
@@ -430,6 +453,8 @@ void free_forward2() {
   }
   free(dpspace);
   free(rowindex);
+  free(rowoffset);
+  rowoffset = nullptr;
   free(betaspace);
   free(boldspace);
   free(betatransspace);
@@ -661,6 +686,7 @@ double forback2(Sequence *seq, Model *count_model, int track) {
   int L = FB->length;
   bool viterbi = style == 1;
   int logsum = viterbi ? 0 : 1;
+  bool renorm = viterbi && dp_renormalise != 0;  // the minimum kernels only: log-sum rows are not shifted
 
   if (style == 6 || style == 100) {
     if (seq->alignment == nullptr) error("Forward2 with POSPATH called with null alignment\n");
@@ -676,16 +702,20 @@ double forback2(Sequence *seq, Model *count_model, int track) {
   DPcell *initial = slot_row(0);
   init_dprow(L, initial, FB->trans, nullptr);
   rowindex[0] = -1;
-  int32_t cost = initial[L + 1].D;
+  rowoffset[0] = 0;
+  int64_t cost = initial[L + 1].D;
+  int32_t end_value = initial[L + 1].D;  // the end cell of the last row as the rows hold it
   guard_measure(&guard, initial, L);
 
   if (Traceback == 0) {  // no row store for a traceback: the cost alone, in two alternating slots
+    int64_t offset = 0;
     for (int j = 0; j < n; j++) {
       DPcell *prev = slot_row(j % 2), *cur = slot_row((j + 1) % 2);
       forward_row(forward_inplace, seq, j, n, L, mode, prev, cur, nullptr, &guard);
-      if (j == n - 1) cost = cur[L + 1].D;
+      if (renorm) renormalise_row(cur, L, &offset);
+      if (j == n - 1) cost = cur[L + 1].D + offset;
     }
-    return cost / static_cast<double>(scalefactor);
+    return static_cast<double>(cost) / static_cast<double>(scalefactor);
   }
 
   int S1 = (n + 1 <= rowtot) ? n : rowtot - (static_cast<int>(sqrt(2.0 * n - 4)) + 2);
@@ -699,7 +729,9 @@ double forback2(Sequence *seq, Model *count_model, int track) {
     rowindex[j + 1] = j;
     if (viterbi) rowindex[j] = -j;
     forward_row(forward_save, seq, j, n, L, mode, slot_row(j), slot_row(j + 1), slot_row(j) - 2, &guard);
-    if (j == n - 1) cost = slot_row(j + 1)[L + 1].D;
+    rowoffset[j + 1] = rowoffset[j];
+    if (renorm) renormalise_row(slot_row(j + 1), L, &rowoffset[j + 1]);
+    if (j == n - 1) end_value = slot_row(j + 1)[L + 1].D, cost = end_value + rowoffset[j + 1];
   }
 
   // Phase 2: checkpoints, their spacing falling by one slot each.
@@ -718,11 +750,14 @@ double forback2(Sequence *seq, Model *count_model, int track) {
     for (int r = i; r < target; r++) {
       out = ((target - 1 - r) % 2 == 0) ? g : g + 1;
       forward_row(forward_inplace, seq, r, n, L, mode, slot_row(prev), slot_row(out), nullptr, &guard);
+      rowoffset[out] = rowoffset[prev];
+      if (renorm) renormalise_row(slot_row(out), L, &rowoffset[out]);
       prev = out;
     }
     if (out != g) {
       fprintf(stderr, "Warning:  forward3 rowcopy\n");
       memcpy(slot_row(g), slot_row(out), static_cast<size_t>(rowbytes));
+      rowoffset[g] = rowoffset[out];
     }
     rowindex[g] = target - 1;
     log_event(DP_EVENT_CHECKPOINT, target - 1, target - 1, g);
@@ -740,7 +775,8 @@ double forback2(Sequence *seq, Model *count_model, int track) {
   }
   RangeGuard bguard = guard;
   if (!viterbi) guard_measure(&bguard, boldspace, L);
-  int32_t total = cost;
+  int32_t total =
+      static_cast<int32_t>(cost);  // the posterior styles (never renormalised, below the infinity)
   bool finished = false;
   int s = n - 1;
   while (s >= 0 && !finished) {
@@ -765,19 +801,26 @@ double forback2(Sequence *seq, Model *count_model, int track) {
         if (viterbi) rowindex[at - 1] = -r;
         forward_row(forward_save, seq, r, n, L, mode, slot_row(at - 1), slot_row(at), slot_row(at - 1) - 2,
                     &guard);
-        if (r == n - 1) cost = total = slot_row(at)[L + 1].D;
+        rowoffset[at] = rowoffset[at - 1];
+        if (renorm) renormalise_row(slot_row(at), L, &rowoffset[at]);
+        if (r == n - 1) {
+          end_value = slot_row(at)[L + 1].D;
+          cost = end_value + rowoffset[at];
+          total = static_cast<int32_t>(cost);
+        }
       }
       g += s - m;  // the slot of row s
     }
     if (viterbi) {
       // Node 0's delete and match states hold the DP infinity as a plain number in every row;
-      // once the best path costs that much, restarting from them competes with the real paths and
-      // the trace rows no longer describe an alignment. Below it every result is exact.
-      if (!FB->is_seqmodel && cost >= DP_INFINITY)
+      // once the end cell of the last row reaches it (the rows renormalised or not), restarting
+      // from them competes with the real paths and the trace rows no longer describe an
+      // alignment. Below it every result is exact.
+      if (!FB->is_seqmodel && end_value >= DP_INFINITY)
         error(
-            "Sequence %s (length %d) is too long for this model: its alignment cost %d reaches the DP "
+            "Sequence %s (length %d) is too long for this model: its alignment cost %lld reaches the DP "
             "infinity %d",
-            seq->id ? seq->id : "", n, cost, DP_INFINITY);
+            seq->id ? seq->id : "", n, static_cast<long long>(cost), DP_INFINITY);
       if (state == TRACE_I && node == 0) {
         fast_viterbi(alignspace, &plen, s);
         finished = true;
@@ -824,13 +867,11 @@ double forback2(Sequence *seq, Model *count_model, int track) {
       for (int k = (n == 0 ? L + 1 : node); k >= 1; k--) alignspace[plen++] = TRACE_D;
     }
     alignspace[plen] = PATH_END;
-    // Node 0's delete and match states hold the DP infinity as a plain number in every row; once
-    // the best path costs that much, restarting from them competes with the real paths and the
-    // traceback no longer describes an alignment. Below it every result is exact.
-    int32_t path_cost = encode_alignment(alignspace, seq, L, count_model);
+    // The encoded path's cost, in 64 bits like the DP cost with its row offset.
+    int64_t path_cost = encode_alignment(alignspace, seq, L, count_model);
     if (seq->constraints == nullptr && path_cost != cost)
-      fprintf(stderr, "Warning: Viterbi consistency failed dp %d ea %d %s\n", cost, path_cost,
-              seq->id ? seq->id : "");
+      fprintf(stderr, "Warning: Viterbi consistency failed dp %lld ea %lld %s\n",
+              static_cast<long long>(cost), static_cast<long long>(path_cost), seq->id ? seq->id : "");
     cost = path_cost;
   } else {
     // The final combination for the initial row, then the expected counts.
@@ -838,9 +879,9 @@ double forback2(Sequence *seq, Model *count_model, int track) {
     combine_rows(L, -1, -1, initial, boldspace, nullptr, nullptr, boldtransspace, boldtransspace,
                  count_model != nullptr ? fbfreq : nullptr, style, nullptr, total);
     if (count_model != nullptr) accumulate_frequencies(count_model, fbfreq, total);
-    if (style == 4 || style == 5) cost = posterior_decoded_alignment(seq, style, cost);
+    if (style == 4 || style == 5) cost = posterior_decoded_alignment(seq, style, static_cast<int32_t>(cost));
   }
-  return cost / static_cast<double>(scalefactor);
+  return static_cast<double>(cost) / static_cast<double>(scalefactor);
 }
 
 }  // namespace qor

@@ -177,8 +177,9 @@ extern DPscheduleLog *dp_schedule_log;
 void viterbi_traceback(const DPcell *trace, int32_t *path, int *path_length, int *state, int j, int *node);
 // Appends one insert code for each of the rows s..0, then the end marker.
 void fast_viterbi(int32_t *path, int *path_length, int s);
-// Replaces seq's alignment with the encoding of path; returns the path's cost.
-int32_t encode_alignment(const int32_t *path, Sequence *seq, int L, Model *count_model);
+// Replaces seq's alignment with the encoding of path; returns the path's cost (64-bit: a long
+// sequence may cost more than the 32-bit range holds).
+int64_t encode_alignment(const int32_t *path, Sequence *seq, int L, Model *count_model);
 // With seq: starts a backward walk over its alignment and returns L. With null: the node of the
 // next residue backwards (*match 1 match, 0 insert), or -1 when the walk is over.
 int backstep_alignment(Sequence *seq, int L, int style, int *match);
@@ -213,6 +214,16 @@ void set_pseq_scale(Model **models, int ntracks, Sequence *seq, int method);
 // Row values are kept at most DP_SAFE_MAX in magnitude so that no sum formed by a kernel leaves
 // the 32-bit range; a sequence whose costs would go beyond is refused (fatal, naming it).
 constexpr int32_t DP_SAFE_MAX = 1400000000;
+
+// Viterbi rows (style 1) are renormalised so that their finite values stay far below the DP
+// infinity that node 0 holds as a plain number: once the smallest value of a computed row reaches
+// DP_RENORM_TRIGGER, that minimum is subtracted from every cell below DP_INFINITY (cells at or
+// above it are left as they are) and added to a 64-bit offset kept with the row; stored rows and
+// checkpoints carry their offsets, and the returned cost adds the offset back. Minimum
+// comparisons and trace codes do not change under the shift, and no row of a sequence whose
+// values stay below the trigger is touched. dp_renormalise 0 turns it off (for tests) (1).
+constexpr int32_t DP_RENORM_TRIGGER = 60000000;
+extern int32_t dp_renormalise;
 
 }  // namespace qor
 

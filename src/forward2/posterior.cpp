@@ -269,7 +269,7 @@ int32_t posterior_decoded_alignment(Sequence *seq, int style, int32_t cost) {
   }
   for (int k = (n == 0 ? L + 1 : node); k >= 1; k--) alignspace[plen++] = TRACE_D;
   alignspace[plen] = PATH_END;
-  int32_t path_cost = encode_alignment(alignspace, seq, L, nullptr);
+  int32_t path_cost = static_cast<int32_t>(encode_alignment(alignspace, seq, L, nullptr));
   return Traceback == 3 ? cost : path_cost;
 }
 

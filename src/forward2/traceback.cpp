@@ -102,7 +102,7 @@ static inline int32_t trans_from(const FBtrans &t, int base, int p) {
   return p == TRACE_D ? e[0] : p == TRACE_M ? e[1] : e[2];
 }
 
-int32_t encode_alignment(const int32_t *path, Sequence *seq, int L, Model *count_model) {
+int64_t encode_alignment(const int32_t *path, Sequence *seq, int L, Model *count_model) {
   (void)count_model;
   const FBtrans *T = FB->trans;
   int n = seq->length;
@@ -193,9 +193,7 @@ int32_t encode_alignment(const int32_t *path, Sequence *seq, int L, Model *count
   a[len] = 0;
   void *shrunk = realloc(a, static_cast<size_t>(len) + 2);
   seq->alignment = shrunk != nullptr ? static_cast<unsigned char *>(shrunk) : a;
-  if (cost > INT32_MAX) cost = INT32_MAX;
-  if (cost < INT32_MIN) cost = INT32_MIN;
-  return static_cast<int32_t>(cost);
+  return cost;
 }
 
 // ---- Backward walk ----------------------------------------------------------------------------
