@@ -81,13 +81,12 @@ void init_alphabet_by_name(const char *name, int track, const char *where) {
   where = text_or_empty(where);
   Alphabet *found = find_alphabet_by_name(name);
   if (found == nullptr || found->internal_id == ALPHABET_DEF_ID) {
-    fflush(stdout);
-    fprintf(stderr, "Error: %s: Unrecognized alphabet %s\n", where, name);
-    fprintf(stderr, "Legal alphabets are: ");
+    // One fatal message through error (so that every fatal path ends the same way): the line
+    // naming the alphabet, then the legal names.
+    std::string legal;
     for (Alphabet *a = alphabet_table; a->internal_id != 0; a++)
-      if (a->name != nullptr) fprintf(stderr, "  %s", a->name);
-    fprintf(stderr, "\n");
-    exit(1);
+      if (a->name != nullptr) legal += std::string("  ") + a->name;
+    error("%s: Unrecognized alphabet %s\nLegal alphabets are: %s", where, name, legal.c_str());
   }
   if (found->fwild_length > MAX_ALPHA_LENGTH)
     error("%s: Length of alphabet %s exceeds MAX_ALPHA_LENGTH", where, name);

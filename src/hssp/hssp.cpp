@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "util/util.h"
 
@@ -80,6 +82,25 @@ static char char_at(const HsspLines *r, long col) {
 
 // ---- Reading ----------------------------------------------------------------------------------
 
+// Largest alignment (NALIGN texts of SEQLENGTH + 2 bytes and their pointers) the reader makes.
+constexpr long HSSP_MAX_ALIGNMENT_BYTES = 1L << 30;
+
+namespace {
+// The texts of the alignment while it is read: released unless handed on (seqs nulled).
+struct Alignment {
+  char **seqs = nullptr;
+  long count = 0;
+  Alignment() = default;
+  Alignment(const Alignment &) = delete;
+  Alignment &operator=(const Alignment &) = delete;
+  ~Alignment() {
+    if (seqs == nullptr) return;
+    for (long k = 0; k < count; k++) free(seqs[k]);
+    free(seqs);
+  }
+};
+}  // namespace
+
 namespace {
 struct Columns {
   int aa, structure, acc, ruler;
@@ -134,7 +155,8 @@ static int32_t accessibility_at(const HsspLines *r, int col) {
 
 char **read_HSSP_named(FILE *stream, int32_t *nalign_out, int template_flag, const char *run_name,
                        const char *filename) {
-  HsspLines *r = static_cast<HsspLines *>(mem_alloc(sizeof(HsspLines)));
+  std::unique_ptr<HsspLines> lines(new HsspLines());  // released on every path
+  HsspLines *r = lines.get();
   r->f = stream;
   r->where = filename != nullptr && filename[0] != '\0' ? filename : "the HSSP file";
   long seqlength = 0, nalign = 0;
@@ -161,14 +183,18 @@ char **read_HSSP_named(FILE *stream, int32_t *nalign_out, int template_flag, con
   if (!block && (nalign > 0 || template_flag > 0))
     error("%s: no alignment block (a line beginning \"## ALIGNMENTS\") in the file", r->where);
 
+  // The header's sizes are bounded; the texts and the template columns then grow with the residue
+  // lines actually read, so that a header claiming more than the file holds costs no memory.
+  if (nalign > 0 && seqlength + 2 + static_cast<long>(sizeof(char *)) > HSSP_MAX_ALIGNMENT_BYTES / nalign)
+    error("%s: NALIGN %ld sequences of SEQLENGTH %ld residues exceed %ld bytes", r->where, nalign, seqlength,
+          HSSP_MAX_ALIGNMENT_BYTES);
   const int32_t length = static_cast<int32_t>(seqlength);
-  char **seqs =
-      static_cast<char **>(mem_alloc(static_cast<int>(sizeof(char *) * static_cast<size_t>(nalign))));
-  for (long k = 0; k < nalign; k++) seqs[k] = static_cast<char *>(mem_alloc(length + 2));
-  char *residues = static_cast<char *>(mem_alloc(length + 1));
-  char *structure = static_cast<char *>(mem_alloc(length + 1));
-  int32_t *accessibility =
-      static_cast<int32_t *>(mem_alloc(static_cast<int>(sizeof(int32_t)) * (length + 1)));
+  Alignment out;  // released on a fatal error; handed to the caller at the end
+  out.count = nalign;
+  out.seqs = static_cast<char **>(mem_alloc(static_cast<int>(sizeof(char *) * static_cast<size_t>(nalign))));
+  char **seqs = out.seqs;
+  std::vector<char> residues, structure;
+  std::vector<int32_t> accessibility;
 
   if (block) {
     Columns col = column_header(r, true);
@@ -176,6 +202,7 @@ char **read_HSSP_named(FILE *stream, int32_t *nalign_out, int template_flag, con
       // The block's sequences that exist: numbers from..to (1-based).
       long from = first < 1 ? 1 : first;
       long to = last > nalign ? nalign : last;
+      int32_t room = 0;  // rows the block's texts hold so far
       for (int32_t i = 0; i < length;) {
         if (!next_line(r))
           error("%s: the file ends after %d of the %d residue lines of the alignment block %d - %d", r->where,
@@ -183,10 +210,15 @@ char **read_HSSP_named(FILE *stream, int32_t *nalign_out, int template_flag, con
         if (memchr(r->line, '!', static_cast<size_t>(r->length)) != nullptr) continue;  // chain break
         if (first_block) {
           char aa = char_at(r, col.aa);
-          residues[i] = aa == '\0' || aa == '\n' ? ' ' : aa;
+          residues.push_back(aa == '\0' || aa == '\n' ? ' ' : aa);
           char ss = char_at(r, col.structure);
-          structure[i] = ss == ' ' || ss == '\0' || ss == '\n' ? '*' : ss;
-          accessibility[i] = accessibility_at(r, col.acc);
+          structure.push_back(ss == ' ' || ss == '\0' || ss == '\n' ? '*' : ss);
+          accessibility.push_back(accessibility_at(r, col.acc));
+        }
+        if (i == room) {
+          room = room > length / 2 ? length : (room < 32 ? (length < 64 ? length : 64) : 2 * room);
+          for (long n = from; n <= to; n++)
+            seqs[n - 1] = static_cast<char *>(mem_realloc(seqs[n - 1], room + 2));
         }
         for (long n = from; n <= to; n++)
           seqs[n - 1][i] = aligned_char(char_at(r, col.ruler + (n - first) + 1));
@@ -205,7 +237,9 @@ char **read_HSSP_named(FILE *stream, int32_t *nalign_out, int template_flag, con
               nalign);
       int next_first = 0, next_last = 0;
       block_range(r, &next_first, &next_last);
-      if (next_last <= last)
+      // Blocks follow each other without overlap, so that each text is written by one block (and
+      // the work is bounded by the size of the alignment).
+      if (next_first <= last || next_last <= last)
         error("%s: line %ld: alignment block %d - %d does not follow block %d - %d", r->where, r->number,
               next_first, next_last, first, last);
       first = next_first;
@@ -214,11 +248,21 @@ char **read_HSSP_named(FILE *stream, int32_t *nalign_out, int template_flag, con
     }
   }
 
-  if (template_flag > 0) PrintTemplate(run_name, residues, structure, accessibility, length);
-  free(residues);
-  free(structure);
-  free(accessibility);
-  free(r);
+  // Every text at its full size: a sequence of a block holds its length characters, one that no
+  // block covers is empty.
+  for (long k = 0; k < nalign; k++) {
+    if (seqs[k] == nullptr) {
+      seqs[k] = static_cast<char *>(mem_alloc(length + 2));
+    } else {
+      seqs[k] = static_cast<char *>(mem_realloc(seqs[k], length + 2));
+      seqs[k][length] = seqs[k][length + 1] = '\0';
+    }
+  }
+  if (template_flag > 0) {
+    // A template needs a block, whose first residue lines have given all length columns.
+    PrintTemplate(run_name, residues.data(), structure.data(), accessibility.data(), length);
+  }
+  out.seqs = nullptr;
   return seqs;
 }
 

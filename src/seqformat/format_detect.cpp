@@ -4,6 +4,7 @@
 // Sections: line tests | Phylip vote | detection
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,8 +21,15 @@ static bool contains(const char *s, const char *part) {
 }
 
 // Two positive integers at the start of the line (the Phylip header).
+// (strtol: a number beyond the range of long is held at LONG_MAX, where sscanf's is undefined.)
 static bool two_positive_ints(const char *s, long *n, long *l) {
-  return sscanf(s, "%ld %ld", n, l) == 2 && *n > 0 && *l > 0;
+  char *end = nullptr;
+  *n = strtol(s, &end, 10);
+  if (end == s) return false;
+  const char *rest = end;
+  *l = strtol(rest, &end, 10);
+  if (end == rest) return false;
+  return *n > 0 && *l > 0;
 }
 
 // More than 20 characters in groups of a blank and three non-blanks (the Fitch layout).
@@ -84,7 +92,7 @@ static void vote_line(PhylipVote *v, const char *text, int32_t length) {
       }
     }
     if (p > 8 && v->c > v->l) v->c = 0;
-  } else if (v->line > v->n && v->line <= 2 * v->n) {
+  } else if (v->line > v->n && v->line - v->n <= v->n) {  // lines n+1..2n, written without 2n
     if (p <= 8) {
       if (tn == SEQTYPE_UNKNOWN) v->s += 10;
       if (tr == tn)
@@ -112,7 +120,7 @@ static int16_t phylip_vote(ReadSeqState *st, const std::vector<std::string> &lin
   PhylipVote v = {0, 0, 0, 0, 0, 0};
   if (lines.empty() || !two_positive_ints(lines[0].c_str(), &v.n, &v.l)) return SEQFMT_PHYLIP;
   size_t next = 1;
-  while (v.line < 2 * v.n) {
+  while (v.line - v.n < v.n) {  // v.line < 2 * v.n for any declared n
     const char *text;
     int32_t length;
     if (next < lines.size()) {

@@ -8,6 +8,8 @@ namespace qor {
 
 // ---- The fatal-error routine ------------------------------------------------------------------
 
+void (*error_exit_hook)() = nullptr;
+
 void error(const char *format, ...) {
   fflush(stdout);
   fputs("Error: ", stderr);
@@ -17,6 +19,7 @@ void error(const char *format, ...) {
   va_end(args);
   fputc('\n', stderr);
   fflush(stderr);
+  if (error_exit_hook != nullptr) error_exit_hook();
   exit(1);
 }
 

@@ -29,6 +29,9 @@ void double_free(void **rows, int n);
 // ---- Fatal errors -----------------------------------------------------------------------------
 // Flushes stdout, writes "Error: " + message + "\n" to stderr, exits with status 1.
 [[noreturn]] void error(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Null in the programs. When set, error calls it after writing the message instead of exiting; it
+// must not return (a fuzzing harness throws out of the reader). Should it return, error exits as usual.
+extern void (*error_exit_hook)();
 
 // ---- Strings ----------------------------------------------------------------------------------
 // 0 when a and b are equal ignoring case and the separators '-' and '_', else 1 or -1.
@@ -52,8 +55,8 @@ FILE *do_open_read(const char *name, int flags);
 FILE *open_read(const char *name, int flags);
 // Tries name, then dir/[subdir/]name with dir from the environment variable env or default_dir;
 // writes the name used (or "File Not Found (%s)") to log when log is given.
-FILE *open_read_env(const char *name, const char *env, const char *default_dir, const char *subdir,
-                    FILE *log, int flags);
+FILE *open_read_env(const char *name, const char *env, const char *default_dir, const char *subdir, FILE *log,
+                    int flags);
 // Closes a stream from the opening functions; checks a decompressor's exit status.
 // Returns 1 for a tolerated non-zero status of an abandoned pipe, 0 for a clean pipe, else fclose's result.
 int close_read(FILE *stream);

@@ -193,6 +193,16 @@ TEST_F(HsspDeath, BrokenFilesAreFatal) {
        "^Error: .*: the column header at line 5 has no \".\" column\n$"},
       {"block header without range", "HSSP\nSEQLENGTH 1\nNALIGN 1\n## ALIGNMENTS\n",
        "^Error: .*: line 4: alignment block header without its sequence range"},
+      // HsspDeclaredSizeUnbounded: NALIGN x SEQLENGTH from the header was allocated before any
+      // residue line was read, gigabytes for a file of four lines.
+      {"alignment too large", "HSSP\nSEQLENGTH 2000000\nNALIGN 100000\n## ALIGNMENTS 1 - 1\n",
+       "^Error: .*: NALIGN 100000 sequences of SEQLENGTH 2000000 residues exceed 1073741824 bytes\n$"},
+      // HsspOverlappingBlocks: a block that started inside the one before rewrote its texts, and
+      // blocks of a huge NALIGN that each covered everything made the work unbounded.
+      {"overlapping blocks",
+       "HSSP\nSEQLENGTH 1\nNALIGN 3\n## ALIGNMENTS 1 - 2\n SeqNo AA STRUCTURE ACC ....:\n 1 A  0 AA\n"
+       "## ALIGNMENTS 2 - 3\n SeqNo AA STRUCTURE ACC ....:\n 1 A  0 AAA\n",
+       "^Error: .*: line 7: alignment block 2 - 3 does not follow block 1 - 2\n$"},
   };
   for (const auto &c : cases) {
     std::string p = write("broken.hssp", c.content);

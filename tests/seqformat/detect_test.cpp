@@ -103,4 +103,16 @@ TEST(DetectFormat, PhylipVoteOnAPipe) {
   pclose(p);
 }
 
+// PhylipHeaderOverflow: a Phylip header declaring LONG_MAX sequences made the vote compute 2 * n,
+// a signed overflow; the vote now reads every line there is and decides as for any count larger
+// than the file (here as for the count 2, which the file's two lines do not exceed either).
+TEST(DetectFormat, PhylipHeaderOverflow) {
+  fmttest::TempDir dir;
+  const std::string body = " 14\nalpha     ACGTACGTAC\nbeta      ACCTACGTAC\n";
+  const int16_t as_two = fmttest::detect(dir.write("two.phy", "2" + body));
+  EXPECT_TRUE(as_two == 11 || as_two == 12);
+  for (const char *count : {"9223372036854775807", "99999999999999999999999"})
+    EXPECT_EQ(fmttest::detect(dir.write("big.phy", count + body)), as_two) << count;
+}
+
 }  // namespace

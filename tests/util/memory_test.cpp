@@ -45,4 +45,21 @@ TEST(Error, PrefixesAndEndsWithNewlineAfterFlushingStdout) {
       testing::ExitedWithCode(1), "^Error: bad thing 3\n\n$");
 }
 
+// The fuzz targets' hook: called after the message instead of exiting; a hook that returns still
+// ends the program with status 1.
+struct HookThrown {};
+TEST(Error, ExitHookRunsAfterTheMessage) {
+  testing::internal::CaptureStderr();
+  qor::error_exit_hook = [] { throw HookThrown{}; };
+  EXPECT_THROW(qor::error("read %d", 7), HookThrown);
+  qor::error_exit_hook = nullptr;
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: read 7\n");
+  EXPECT_EXIT(
+      {
+        qor::error_exit_hook = [] {};
+        qor::error("still fatal");
+      },
+      testing::ExitedWithCode(1), "^Error: still fatal\n$");
+}
+
 }  // namespace
