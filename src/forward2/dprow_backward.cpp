@@ -1,4 +1,5 @@
-// Backward kernel: log-sum over the reversed model, writing the transition-flow row.
+// Backward kernel, scalar reference (the vector form is in dprow_sum_fast.cpp): log-sum over the reversed
+// model, writing the transition-flow row.
 //
 // The recurrence is the one of every row kernel, run over the reversed tables (reverse node r is
 // forward node L+1-r, and the residues arrive from last to first): node 0, then nodes 1..L+1 with
@@ -19,6 +20,7 @@
 // adjusted cost.
 //
 // Sections: combination | one node | one row | kernel entry
+#include "forward2/dprow_variants.h"
 #include "forward2/forward2.h"
 
 namespace qor {
@@ -131,15 +133,15 @@ void back_row_by_jumps(bool in, bool out, const FBtrans *T, const int32_t *mcol,
 
 }  // namespace
 
-// dprow_backward: row j of the backward pass (residue j of n; the previous row is that of j+1,
+// dprow_backward_ref: row j of the backward pass (residue j of n; the previous row is that of j+1,
 //   or the initial backward row for j = n-1) over the reversed tables T, reversed emission
 //   columns and reversed node information; writes the current row and the flow row and returns
 //   the current row. The reversed model jumps in where the forward model jumps out (semi-local:
 //   residue n-1, not when n is 1; local: every residue) and jumps out where the forward model
 //   jumps in (semi-local: residue 0; local: every residue). All nodes 0..L+1 are computed.
-DPcell *dprow_backward(const FBtrans *trans, const int32_t *mcol, const int32_t *icol, int j, int n, int last,
-                       int L, DPcell *prev, DPcell *cur, FBtrans *flow, DPcell *trace, int mode,
-                       const PosConstraint *pc, const FBnodeinfo *info) {
+DPcell *dprow_backward_ref(const FBtrans *trans, const int32_t *mcol, const int32_t *icol, int j, int n,
+                           int last, int L, DPcell *prev, DPcell *cur, FBtrans *flow, DPcell *trace, int mode,
+                           const PosConstraint *pc, const FBnodeinfo *info) {
   (void)last;
   (void)trace;
   const bool in = mode == 2 || (mode == 1 && j == n - 1 && n != 1);  // forward jump out

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "forward2/dprow_variants.h"
 #include "forward2/forward2.h"
 #include "util/util.h"
 
@@ -152,15 +153,111 @@ static void combine_rows_posdecode(int L, int j, int letter, const DPcell *F, co
   if (style == 4) transition_posteriors(L, j, F, Wj, Wj1, total);
 }
 
-// combine_rows: the posteriors of residue j (j = -1: the forward initial row, after the
+// combine_rows_ref: the posteriors of residue j (j = -1: the forward initial row, after the
 //   backward pass) for the styles 2, 4, 5, 6, 7 and 100; expected counts only when count tables
-//   are given (never in this system).
-void combine_rows(int L, int j, int letter, const DPcell *F, const DPcell *B, const int32_t *rmcol,
-                  const int32_t *ricol, const FBtrans *Wj, const FBtrans *Wj1, FBmodel *counts, int style,
-                  PathRecord *path, int32_t total) {
+//   are given (never in this system). The reference of combine_rows.
+void combine_rows_ref(int L, int j, int letter, const DPcell *F, const DPcell *B, const int32_t *rmcol,
+                      const int32_t *ricol, const FBtrans *Wj, const FBtrans *Wj1, FBmodel *counts, int style,
+                      PathRecord *path, int32_t total) {
   if (style == 2 || style == 4 || style == 5 || style == 6 || style == 7 || style == 100)
     combine_rows_posdecode(L, j, letter, F, B, rmcol, ricol, Wj, Wj1, style, path, total);
   (void)counts;  // expected-count accumulation serves training programs outside this system
+}
+
+// clamp_posterior without branches (clamps of drawn-out rows mispredict).
+static inline int32_t clamp_nb(int64_t v) {
+  const int64_t low = v < 0 ? 0 : v;
+  return static_cast<int32_t>(low < PD_MAX_COST ? low : PD_MAX_COST);
+}
+
+// state_posteriors_fast: state_posteriors over restrict pointers, one loop per state row.
+static void state_posteriors_fast(int L, int j, const DPcell *__restrict F, const DPcell *__restrict B,
+                                  const int32_t *__restrict rmcol, const int32_t *__restrict ricol,
+                                  int32_t total) {
+  if (PD == nullptr || j < 0 || j >= PD->seqlength) return;
+  int32_t *__restrict mp = PD->mposterior[j];
+  int32_t *__restrict ip = PD->iposterior[j];
+  const int64_t t = total;
+  mp[0] = PD_MAX_COST;
+  ip[0] = clamp_nb(int64_t(B[L].I) + F[0].I - ricol[L] - t);
+  for (int k = 1; k <= L + 1; k++) {
+    const int r = L + 1 - k;
+    mp[k] = clamp_nb(int64_t(B[r].M) + F[k].M - rmcol[r] - t);
+  }
+  for (int k = 1; k <= L; k++) {
+    const int r = L - k;
+    ip[k] = clamp_nb(int64_t(B[r].I) + F[k].I - ricol[r] - t);
+  }
+  ip[L + 1] = PD_MAX_COST;
+}
+
+// transition_posteriors_fast: transition_posteriors with the terms of node k-1 read straight from
+//   the rows (no carried records) and the entries of row j+1 written in place of the copy.
+static void transition_posteriors_fast(int L, int j, const DPcell *__restrict F, const FBtrans *__restrict Wj,
+                                       const FBtrans *__restrict Wj1, int32_t total) {
+  if (PD == nullptr || PD->ptrans == nullptr || j < -1 || j >= PD->seqlength) return;
+  if (Wj1 == nullptr || (j >= 0 && Wj == nullptr)) return;
+  FBtrans *__restrict P = PD->ptrans[j];
+  // Transitions into the emitting states of residue j+1 belong to row j+1 (nodes 0..L).
+  FBtrans *__restrict next = j + 1 <= PD->seqlength ? PD->ptrans[j + 1] : nullptr;
+  const int64_t t = total;
+  auto post = [t](int32_t a, int32_t b) { return clamp_nb(int64_t(a) + b - t); };
+  constexpr int32_t X = PD_MAX_COST;
+  // Writes the six entries into M_k and I_k: to row j+1 (row j keeps 20000) or to row j.
+  auto emit_entries = [&](int k, int32_t d2m, int32_t m2m, int32_t i2m, int32_t d2i, int32_t m2i,
+                          int32_t i2i) {
+    FBtrans &p = P[k];
+    if (next != nullptr && k <= L) {
+      FBtrans &q = next[k];
+      q.d2m = d2m, q.m2m = m2m, q.i2m = i2m, q.d2i = d2i, q.m2i = m2i, q.i2i = i2i;
+      p.d2m = p.m2m = p.i2m = p.d2i = p.m2i = p.i2i = X;
+    } else {
+      p.d2m = d2m, p.m2m = m2m, p.i2m = i2m, p.d2i = d2i, p.m2i = m2i, p.i2i = i2i;
+    }
+  };
+  if (j < 0) {  // the initial row: only the delete states exist
+    P[0].d2d = P[0].m2d = P[0].i2d = X;
+    emit_entries(0, X, X, X, post(F[0].D, Wj1[L + 1].i2d), X, X);
+    for (int k = 1; k <= L + 1; k++) {
+      const int r = L + 1 - k;
+      const int32_t fd = F[k - 1].D;
+      P[k].d2d = post(fd, Wj1[r + 1].d2d);
+      P[k].m2d = X;
+      P[k].i2d = X;
+      emit_entries(k, post(fd, Wj1[r + 1].m2d), X, X, post(F[k].D, Wj1[r].i2d), X, X);
+    }
+    return;
+  }
+  P[0].d2d = P[0].m2d = P[0].i2d = X;
+  emit_entries(0, X, X, X, post(F[0].D, Wj1[L + 1].i2d), X, post(F[0].I, Wj[L].i2i));
+  for (int k = 1; k <= L + 1; k++) {
+    const int r = L + 1 - k;
+    const DPcell f = F[k - 1];
+    const FBtrans &w1 = Wj1[r + 1], &w = Wj[r + 1], &wi = Wj[r];
+    P[k].d2d = post(f.D, w1.d2d);
+    P[k].m2d = post(f.M, w.d2m);
+    P[k].i2d = post(f.I, wi.d2i);
+    emit_entries(k, post(f.D, w1.m2d), post(f.M, w.m2m), post(f.I, wi.m2i), post(F[k].D, Wj1[r].i2d),
+                 post(F[k].M, wi.i2m), k <= L ? post(F[k].I, Wj[r - 1].i2i) : X);
+  }
+}
+
+// combine_rows: combine_rows_ref with the state and transition posteriors written in single
+//   passes; the same posteriors and path record. With the scalar implementation chosen
+//   (dprow_select_path) it runs the reference itself, so that whole passes can be compared.
+void combine_rows(int L, int j, int letter, const DPcell *F, const DPcell *B, const int32_t *rmcol,
+                  const int32_t *ricol, const FBtrans *Wj, const FBtrans *Wj1, FBmodel *counts, int style,
+                  PathRecord *path, int32_t total) {
+  if (dprow_active_path() == DPROW_SCALAR) {
+    combine_rows_ref(L, j, letter, F, B, rmcol, ricol, Wj, Wj1, counts, style, path, total);
+    return;
+  }
+  (void)letter;
+  (void)counts;  // expected-count accumulation serves training programs outside this system
+  if (j >= 0 && (style == 6 || style == 100) && path != nullptr)
+    path_posterior(L, F, B, rmcol, ricol, path, total);
+  if (j >= 0 && (style == 4 || style == 5)) state_posteriors_fast(L, j, F, B, rmcol, ricol, total);
+  if (style == 4) transition_posteriors_fast(L, j, F, Wj, Wj1, total);
 }
 
 // ---- Posterior-decoded alignment --------------------------------------------------------------
